@@ -335,7 +335,7 @@ int wmain(int argc, wchar_t** argv) {
         BuildStdOle(stdole);
         VideoGrabberLib videoGrabber;
         BuildVideoGrabber(videoGrabber, stdole);
-        for (const ServerIdentity* id : {&kCx100Identity}) {
+        for (const ServerIdentity* id : {&kCx100Identity, &kFlashBusMvIdentity, &kVideoPortProIdentity, &kVceIdentity}) {
             BuildDeliverable(*id, stdole, videoGrabber);
             WriteIdentityResource(*id);
         }

@@ -1,0 +1,14 @@
+#!/bin/bash
+# Builds everything and runs every test under Wine and Xvfb.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+export BUILD_DIR=${BUILD_DIR:-$root/build}
+export WINEPREFIX=$BUILD_DIR/wineprefix WINEDEBUG=-all
+bash "$root/scripts/setup.sh"
+# One display and one Wine server for the whole run.
+xvfb-run -a bash -c '
+    wineserver -p
+    status=0
+    bash "$0/scripts/build.sh" && ctest --test-dir "$BUILD_DIR" --output-on-failure || status=$?
+    wineserver -k
+    exit $status' "$root"

@@ -33,6 +33,10 @@ std::wstring ModulePath() {
     }
 }
 
+std::wstring VersionText(const ServerIdentity& id) {
+    return std::to_wstring(id.versionMajor) + L"." + std::to_wstring(id.versionMinor);
+}
+
 struct RegistryRow {
     std::wstring key;
     const wchar_t* valueName;  // nullptr: the key's default value
@@ -42,13 +46,12 @@ struct RegistryRow {
 std::vector<RegistryRow> ClassRows(const ServerIdentity& id, const std::wstring& path) {
     const std::wstring clsidKey = L"CLSID\\" + GuidText(id.clsid);
     const std::wstring progId = id.progId();
-    const std::wstring version = std::to_wstring(id.versionMajor) + L"." + std::to_wstring(id.versionMinor);
     return {
         {clsidKey, nullptr, progId},
         {clsidKey + L"\\InprocServer32", nullptr, path},
         {clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
         {clsidKey + L"\\ProgID", nullptr, progId},
-        {clsidKey + L"\\VERSION", nullptr, version},
+        {clsidKey + L"\\VERSION", nullptr, VersionText(id)},
         {clsidKey + L"\\TypeLib", nullptr, GuidText(id.libid)},
         {progId, nullptr, progId},
         {progId + L"\\CLSID", nullptr, GuidText(id.clsid)},
@@ -69,6 +72,18 @@ HRESULT DeleteTree(const std::wstring& key) {
     const LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
     if (status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND) return S_OK;
     return HRESULT_FROM_WIN32(status);
+}
+
+// Removes the type library's registration; one that is not registered (any
+// more) is what was asked for.
+HRESULT UnregisterTypeLibrary(const ServerIdentity& id) {
+    const HRESULT hr = UnRegisterTypeLib(id.libid, id.versionMajor, id.versionMinor, kTypeLibLcid, SYS_WIN32);
+    if (SUCCEEDED(hr)) return hr;
+    HKEY key = nullptr;
+    const std::wstring path = L"TypeLib\\" + GuidText(id.libid) + L"\\" + VersionText(id);
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return S_OK;
+    RegCloseKey(key);
+    return hr;
 }
 
 }  // namespace
@@ -99,9 +114,6 @@ extern "C" HRESULT WINAPI DllUnregisterServer() {
     HRESULT result = DeleteTree(L"CLSID\\" + GuidText(id.clsid));
     const HRESULT progIdResult = DeleteTree(id.progId());
     if (SUCCEEDED(result)) result = progIdResult;
-    const HRESULT hr = UnRegisterTypeLib(id.libid, id.versionMajor, id.versionMinor, kTypeLibLcid, SYS_WIN32);
-    if (SUCCEEDED(result) && FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY &&
-        hr != TYPE_E_LIBNOTREGISTERED)
-        result = hr;
-    return result;
+    const HRESULT typeLibResult = UnregisterTypeLibrary(id);
+    return SUCCEEDED(result) ? typeLibResult : result;
 }

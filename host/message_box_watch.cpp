@@ -20,11 +20,11 @@ bool IsMessageBox(HWND window) {
 }
 
 // The icon a message box shows. Windows gives its icon control the ID 20,
-// Wine 0x440.
+// Wine 0x440. The box is not visible yet when it is activated.
 UINT IconStyle(HWND box) {
     for (int id : {20, 0x440}) {
         HWND control = GetDlgItem(box, id);
-        if (!control || !IsWindowVisible(control)) continue;
+        if (!control) continue;
         const HICON icon = reinterpret_cast<HICON>(SendMessageW(control, STM_GETICON, 0, 0));
         if (!icon) continue;
         if (icon == LoadIconW(nullptr, IDI_EXCLAMATION)) return MB_ICONEXCLAMATION;

@@ -1,0 +1,21 @@
+# cmake -DEXPECT=<status> -DPATTERN=<regex> -P expect_exit.cmake <command...>
+# Runs the command and passes when it exits with EXPECT and its output
+# (standard output and error together) matches PATTERN.
+set(command)
+math(EXPR last "${CMAKE_ARGC} - 1")
+set(seen_script FALSE)
+foreach(i RANGE 1 ${last})
+    if(seen_script)
+        list(APPEND command "${CMAKE_ARGV${i}}")
+    elseif(CMAKE_ARGV${i} MATCHES "expect_exit.cmake$")
+        set(seen_script TRUE)
+    endif()
+endforeach()
+execute_process(COMMAND ${command} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT status EQUAL EXPECT)
+    message(FATAL_ERROR "exit status ${status}, expected ${EXPECT}:\n${out}")
+endif()
+string(REPLACE "\n" " " flat "${out}")
+if(NOT flat MATCHES "${PATTERN}")
+    message(FATAL_ERROR "output does not match '${PATTERN}':\n${out}")
+endif()

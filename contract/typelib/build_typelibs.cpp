@@ -41,7 +41,11 @@ public:
     }
     Ref(const Ref&) = delete;
     Ref& operator=(const Ref&) = delete;
-    T** operator&() { return &p_; }
+    T** put() { return &p_; }
+    void reset(T* p) {
+        if (p_) p_->Release();
+        p_ = p;
+    }
     T* operator->() const { return p_; }
     T* get() const { return p_; }
 
@@ -68,7 +72,7 @@ ICreateTypeInfo* NewType(ICreateTypeLib2* lib, const wchar_t* name, TYPEKIND kin
 
 HREFTYPE Reference(ICreateTypeInfo* from, ICreateTypeInfo* to) {
     Ref<ITypeInfo> target;
-    Check(to->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(&target)), "QueryInterface(ITypeInfo)");
+    Check(to->QueryInterface(IID_ITypeInfo, reinterpret_cast<void**>(target.put())), "QueryInterface(ITypeInfo)");
     HREFTYPE ref = 0;
     Check(from->AddRefTypeInfo(target.get(), &ref), "AddRefTypeInfo");
     return ref;
@@ -100,13 +104,13 @@ struct StdOle {
 };
 
 void BuildStdOle(StdOle& s) {
-    Check(CreateTypeLib2(SYS_WIN32, const_cast<LPOLESTR>(L"stdole2.tlb"), &s.lib), "CreateTypeLib2(stdole2)");
+    Check(CreateTypeLib2(SYS_WIN32, const_cast<LPOLESTR>(L"stdole2.tlb"), s.lib.put()), "CreateTypeLib2(stdole2)");
     Check(s.lib->SetName(const_cast<LPOLESTR>(L"stdole")), "SetName");
     Check(s.lib->SetGuid(kLibidStdOle), "SetGuid");
     Check(s.lib->SetVersion(2, 0), "SetVersion");
     Check(s.lib->SetLcid(0), "SetLcid");
     ICreateTypeInfo* unknown = NewType(s.lib.get(), L"IUnknown", TKIND_INTERFACE, IID_IUnknown);
-    *&s.unknown = unknown;
+    s.unknown.reset(unknown);
     const wchar_t* unknownNames[] = {L"QueryInterface", L"AddRef", L"Release"};
     for (UINT i = 0; i < 3; ++i) {
         FUNCDESC f{};
@@ -120,7 +124,7 @@ void BuildStdOle(StdOle& s) {
         Check(unknown->SetFuncAndParamNames(i, const_cast<LPOLESTR*>(&unknownNames[i]), 1), "names(IUnknown)");
     }
     ICreateTypeInfo* dispatch = NewType(s.lib.get(), L"IDispatch", TKIND_INTERFACE, IID_IDispatch);
-    *&s.dispatch = dispatch;
+    s.dispatch.reset(dispatch);
     Check(dispatch->AddImplType(0, Reference(dispatch, unknown)), "AddImplType(IDispatch)");
     const wchar_t* dispatchNames[] = {L"GetTypeInfoCount", L"GetTypeInfo", L"GetIDsOfNames", L"Invoke"};
     for (UINT i = 0; i < 4; ++i) {
@@ -159,14 +163,14 @@ struct VideoGrabberLib {
 };
 
 void BuildVideoGrabber(VideoGrabberLib& v, StdOle& stdole) {
-    Check(CreateTypeLib2(SYS_WIN32, const_cast<LPOLESTR>(L"VideoGrabber.tlb"), &v.lib), "CreateTypeLib2(VideoGrabber)");
+    Check(CreateTypeLib2(SYS_WIN32, const_cast<LPOLESTR>(L"VideoGrabber.tlb"), v.lib.put()), "CreateTypeLib2(VideoGrabber)");
     Check(v.lib->SetName(const_cast<LPOLESTR>(L"VideoGrabber")), "SetName");
     Check(v.lib->SetGuid(LIBID_VideoGrabber), "SetGuid");
     Check(v.lib->SetVersion(kVideoGrabberLibMajor, kVideoGrabberLibMinor), "SetVersion");
     Check(v.lib->SetLcid(0), "SetLcid");
 
     ICreateTypeInfo* grabber = NewType(v.lib.get(), L"IVideoGrabber", TKIND_INTERFACE, IID_IVideoGrabber);
-    *&v.grabber = grabber;
+    v.grabber.reset(grabber);
     Check(grabber->SetTypeFlags(kVideoGrabberFlags), "SetTypeFlags(IVideoGrabber)");
     Check(grabber->AddImplType(0, Reference(grabber, stdole.dispatch.get())), "AddImplType(IVideoGrabber)");
 
@@ -201,7 +205,7 @@ void BuildVideoGrabber(VideoGrabberLib& v, StdOle& stdole) {
     // The library's second type: a class whose default interface is
     // IVideoGrabber. The plug-ins never use it.
     Ref<ICreateTypeInfo> cls;
-    *&cls = NewType(v.lib.get(), L"clsVideoGrabber", TKIND_COCLASS, CLSID_VideoGrabber);
+    cls.reset(NewType(v.lib.get(), L"clsVideoGrabber", TKIND_COCLASS, CLSID_VideoGrabber));
     Check(cls->AddImplType(0, Reference(cls.get(), grabber)), "AddImplType(clsVideoGrabber)");
     Check(cls->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "SetImplTypeFlags");
 
@@ -235,14 +239,14 @@ void AddBitmapRecords(ICreateTypeLib2* lib) {
         return info;
     };
     Ref<ICreateTypeInfo> header, quad, bitmapInfo;
-    *&header = record(L"BITMAPINFOHEADER", {0xC6C6A9C5, 0x62D1, 0x44C1, {0x97, 0xCF, 0xA2, 0x33, 0xC0, 0xE2, 0xEA, 0xD3}},
+    header.reset(record(L"BITMAPINFOHEADER", {0xC6C6A9C5, 0x62D1, 0x44C1, {0x97, 0xCF, 0xA2, 0x33, 0xC0, 0xE2, 0xEA, 0xD3}},
                       {{L"biSize", VT_I4}, {L"biWidth", VT_I4}, {L"biHeight", VT_I4}, {L"biPlanes", VT_I2},
                        {L"biBitCount", VT_I2}, {L"biCompression", VT_I4}, {L"biSizeImage", VT_I4},
                        {L"biXPelsPerMeter", VT_I4}, {L"biYPelsPerMeter", VT_I4}, {L"biClrUsed", VT_I4},
-                       {L"biClrImportant", VT_I4}});
-    *&quad = record(L"RGBQUAD", {0x46654C0E, 0xCBA4, 0x47DE, {0x87, 0xA3, 0x96, 0xD5, 0x41, 0xB6, 0xB5, 0x4B}},
-                    {{L"rgbBlue", VT_UI1}, {L"rgbGreen", VT_UI1}, {L"rgbRed", VT_UI1}, {L"rgbReserved", VT_UI1}});
-    *&bitmapInfo = record(L"BITMAPINFO", {0x8F010398, 0x0A87, 0x42B9, {0xA2, 0xD1, 0x7B, 0x7F, 0x3D, 0x89, 0x4E, 0x86}}, {});
+                       {L"biClrImportant", VT_I4}}));
+    quad.reset(record(L"RGBQUAD", {0x46654C0E, 0xCBA4, 0x47DE, {0x87, 0xA3, 0x96, 0xD5, 0x41, 0xB6, 0xB5, 0x4B}},
+                    {{L"rgbBlue", VT_UI1}, {L"rgbGreen", VT_UI1}, {L"rgbRed", VT_UI1}, {L"rgbReserved", VT_UI1}}));
+    bitmapInfo.reset(record(L"BITMAPINFO", {0x8F010398, 0x0A87, 0x42B9, {0xA2, 0xD1, 0x7B, 0x7F, 0x3D, 0x89, 0x4E, 0x86}}, {}));
 
     VARDESC v{};
     v.memid = 0x40000000;
@@ -276,7 +280,7 @@ void AddBitmapRecords(ICreateTypeLib2* lib) {
 void BuildDeliverable(const ServerIdentity& id, StdOle& stdole, VideoGrabberLib& videoGrabber) {
     const std::wstring file = std::wstring(id.libraryName) + L".tlb";
     Ref<ICreateTypeLib2> lib;
-    Check(CreateTypeLib2(SYS_WIN32, const_cast<LPOLESTR>(file.c_str()), &lib), "CreateTypeLib2");
+    Check(CreateTypeLib2(SYS_WIN32, const_cast<LPOLESTR>(file.c_str()), lib.put()), "CreateTypeLib2");
     Check(lib->SetName(const_cast<LPOLESTR>(id.libraryName)), "SetName");
     Check(lib->SetGuid(id.libid), "SetGuid");
     Check(lib->SetVersion(id.versionMajor, id.versionMinor), "SetVersion");
@@ -286,12 +290,12 @@ void BuildDeliverable(const ServerIdentity& id, StdOle& stdole, VideoGrabberLib&
 
     const std::wstring defaultName = id.defaultInterfaceName();
     Ref<ICreateTypeInfo> defaultInterface, cls;
-    *&defaultInterface = NewType(lib.get(), defaultName.c_str(), TKIND_INTERFACE, id.defaultIid);
+    defaultInterface.reset(NewType(lib.get(), defaultName.c_str(), TKIND_INTERFACE, id.defaultIid));
     Check(defaultInterface->SetTypeFlags(kDualClassInterfaceFlags), "SetTypeFlags(default interface)");
     Check(defaultInterface->AddImplType(0, Reference(defaultInterface.get(), stdole.dispatch.get())),
           "AddImplType(default interface)");
 
-    *&cls = NewType(lib.get(), id.className, TKIND_COCLASS, id.clsid);
+    cls.reset(NewType(lib.get(), id.className, TKIND_COCLASS, id.clsid));
     Check(cls->SetTypeFlags(TYPEFLAG_FCANCREATE), "SetTypeFlags(class)");
     Check(cls->AddImplType(0, Reference(cls.get(), defaultInterface.get())), "AddImplType(default)");
     Check(cls->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "SetImplTypeFlags(default)");

@@ -217,6 +217,32 @@ void BuildVideoGrabber(VideoGrabberLib& v, StdOle& stdole) {
     Check(v.lib->SaveAllChanges(), "SaveAllChanges(VideoGrabber)");
 }
 
+// Wine's type-library writer lays out the fields of a record but leaves the
+// record's size (cbSizeInstance) at 0, and ICreateTypeInfo has no call to set
+// it. The saved file is corrected here: the size is the field at 0x50 of the
+// record's entry in the type-info table, the first segment after the header
+// and the type-info offsets.
+void SetRecordSizes(const std::wstring& file, std::initializer_list<std::pair<int, int32_t>> sizes) {
+    FILE* f = _wfopen(file.c_str(), L"r+b");
+    if (!f) throw Failure{"cannot reopen the type library", E_FAIL};
+    auto readInt = [&](long at) {
+        int32_t v = 0;
+        if (fseek(f, at, SEEK_SET) != 0 || fread(&v, 4, 1, f) != 1) throw Failure{"type library too short", E_FAIL};
+        return v;
+    };
+    constexpr long kHeaderSize = 0x54;
+    constexpr int32_t kHelpDllFlag = 0x100;
+    const int32_t count = readInt(0x20);
+    const long offsets = kHeaderSize + ((readInt(0x14) & kHelpDllFlag) ? 4 : 0);
+    const int32_t typeInfoSegment = readInt(offsets + 4 * count);
+    for (const auto& [index, size] : sizes) {
+        if (index >= count) throw Failure{"no such record in the type library", E_FAIL};
+        const long at = typeInfoSegment + readInt(offsets + 4 * index) + 0x50;
+        if (fseek(f, at, SEEK_SET) != 0 || fwrite(&size, 4, 1, f) != 1) throw Failure{"cannot write a record size", E_FAIL};
+    }
+    if (fclose(f) != 0) throw Failure{"cannot write the type library", E_FAIL};
+}
+
 // BITMAPINFOHEADER, RGBQUAD and BITMAPINFO as public records.
 void AddBitmapRecords(ICreateTypeLib2* lib) {
     struct Field {
@@ -227,11 +253,16 @@ void AddBitmapRecords(ICreateTypeLib2* lib) {
         ICreateTypeInfo* info = NewType(lib, name, TKIND_RECORD, guid);
         Check(info->SetAlignment(4), "SetAlignment");
         UINT index = 0;
+        ULONG offset = 0;
         for (const Field& f : fields) {
             VARDESC v{};
             v.memid = 0x40000000 + index;
             v.varkind = VAR_PERINSTANCE;
             v.elemdescVar.tdesc.vt = f.type;
+            const ULONG size = f.type == VT_I4 ? 4 : f.type == VT_I2 ? 2 : 1;
+            offset = (offset + size - 1) / size * size;  // natural alignment, as in the Windows headers
+            v.oInst = offset;
+            offset += size;
             Check(info->AddVarDesc(index, &v), "AddVarDesc");
             Check(info->SetVarName(index, const_cast<LPOLESTR>(f.name)), "SetVarName");
             ++index;
@@ -265,6 +296,7 @@ void AddBitmapRecords(ICreateTypeLib2* lib) {
     colors.desc.rgbounds[0].cElements = 256;
     colors.desc.rgbounds[0].lLbound = 0;
     VARDESC c{};
+    c.oInst = sizeof(BITMAPINFOHEADER);
     c.memid = 0x40000001;
     c.varkind = VAR_PERINSTANCE;
     c.elemdescVar.tdesc.vt = VT_CARRAY;
@@ -302,13 +334,16 @@ void BuildDeliverable(const ServerIdentity& id, StdOle& stdole, VideoGrabberLib&
     Check(cls->AddImplType(1, Reference(cls.get(), videoGrabber.grabber.get())), "AddImplType(IVideoGrabber)");
     Check(cls->SetImplTypeFlags(1, 0), "SetImplTypeFlags(IVideoGrabber)");
 
-    if (id.bitmapRecords) AddBitmapRecords(lib.get());
+    if (id.bitmapRecords) AddBitmapRecords(lib.get());  // types 2, 3 and 4
 
     Check(defaultInterface->LayOut(), "LayOut(default interface)");
     Check(cls->LayOut(), "LayOut(class)");
     Check(defaultInterface->SetTypeFlags(kDualClassInterfaceFlags), "SetTypeFlags(default interface)");
     Check(cls->SetTypeFlags(TYPEFLAG_FCANCREATE), "SetTypeFlags(class)");
     Check(lib->SaveAllChanges(), "SaveAllChanges");
+    if (id.bitmapRecords)
+        SetRecordSizes(file, {{2, static_cast<int32_t>(sizeof(BITMAPINFOHEADER))}, {3, static_cast<int32_t>(sizeof(RGBQUAD))},
+                              {4, static_cast<int32_t>(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD))}});
 }
 
 // The identity resource: a 32-bit length, 16, then the IID's 16 bytes.

@@ -221,6 +221,68 @@ TEST_P(ServerTest, RegisteredTypeLibraryDescribesTheClass) {
     container->ReleaseTLibAttr(attr);
 }
 
+// The library of a class that keeps its geometry in a BITMAPINFO also
+// declares the Windows bitmap records, with their own GUIDs.
+class BitmapRecordsTest : public ServerTest {};
+
+TEST_P(BitmapRecordsTest, DeclaredWithTheirGuidsSizesAndFields) {
+    ComPtr<ITypeLib> lib;
+    ASSERT_EQ(S_OK, LoadRegTypeLib(id().libid, id().versionMajor, id().versionMinor, kTypeLibLcid, lib.put()));
+    struct Field {
+        const wchar_t* name;
+        VARTYPE type;
+    };
+    struct Record {
+        const wchar_t* name;
+        GUID guid;
+        ULONG size;
+        std::vector<Field> fields;
+    };
+    const Record records[] = {
+        {L"BITMAPINFOHEADER", {0xC6C6A9C5, 0x62D1, 0x44C1, {0x97, 0xCF, 0xA2, 0x33, 0xC0, 0xE2, 0xEA, 0xD3}}, 40,
+         {{L"biSize", VT_I4}, {L"biWidth", VT_I4}, {L"biHeight", VT_I4}, {L"biPlanes", VT_I2}, {L"biBitCount", VT_I2},
+          {L"biCompression", VT_I4}, {L"biSizeImage", VT_I4}, {L"biXPelsPerMeter", VT_I4},
+          {L"biYPelsPerMeter", VT_I4}, {L"biClrUsed", VT_I4}, {L"biClrImportant", VT_I4}}},
+        {L"RGBQUAD", {0x46654C0E, 0xCBA4, 0x47DE, {0x87, 0xA3, 0x96, 0xD5, 0x41, 0xB6, 0xB5, 0x4B}}, 4,
+         {{L"rgbBlue", VT_UI1}, {L"rgbGreen", VT_UI1}, {L"rgbRed", VT_UI1}, {L"rgbReserved", VT_UI1}}},
+        {L"BITMAPINFO", {0x8F010398, 0x0A87, 0x42B9, {0xA2, 0xD1, 0x7B, 0x7F, 0x3D, 0x89, 0x4E, 0x86}}, 1064,
+         {{L"bmiHeader", VT_USERDEFINED}, {L"bmiColors", VT_CARRAY}}},
+    };
+    for (const Record& r : records) {
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(S_OK, lib->GetTypeInfoOfGuid(r.guid, info.put())) << std::wstring(r.name).size();
+        TYPEATTR* t = nullptr;
+        ASSERT_EQ(S_OK, info->GetTypeAttr(&t));
+        EXPECT_EQ(TKIND_RECORD, t->typekind);
+        EXPECT_EQ(r.size, t->cbSizeInstance);
+        EXPECT_EQ(1, t->wMajorVerNum);
+        EXPECT_EQ(r.fields.size(), t->cVars);
+        info->ReleaseTypeAttr(t);
+        BSTR name = nullptr;
+        info->GetDocumentation(MEMBERID_NIL, &name, nullptr, nullptr, nullptr);
+        EXPECT_STREQ(r.name, name);
+        SysFreeString(name);
+        for (UINT i = 0; i < r.fields.size(); ++i) {
+            VARDESC* v = nullptr;
+            ASSERT_EQ(S_OK, info->GetVarDesc(i, &v));
+            UINT count = 0;
+            info->GetNames(v->memid, &name, 1, &count);
+            EXPECT_STREQ(r.fields[i].name, name);
+            SysFreeString(name);
+            EXPECT_EQ(r.fields[i].type, v->elemdescVar.tdesc.vt);
+            if (v->elemdescVar.tdesc.vt == VT_CARRAY) {
+                // 256 RGBQUAD entries indexed from 0.
+                const ARRAYDESC* a = v->elemdescVar.tdesc.lpadesc;
+                EXPECT_EQ(1, a->cDims);
+                EXPECT_EQ(256u, a->rgbounds[0].cElements);
+                EXPECT_EQ(0, a->rgbounds[0].lLbound);
+                EXPECT_EQ(VT_USERDEFINED, a->tdescElem.vt);
+            }
+            info->ReleaseVarDesc(v);
+        }
+    }
+}
+
 TEST_P(ServerTest, IdentityResourceHoldsTheDefaultInterfaceId) {
     std::wstring type = L"_IID_" + std::wstring(id().className);
     std::transform(type.begin(), type.end(), type.begin(), [](wchar_t c) { return static_cast<wchar_t>(std::towupper(c)); });
@@ -320,8 +382,17 @@ std::string DeliverableName(const ::testing::TestParamInfo<const ServerIdentity*
     return std::string(n.begin(), n.end());
 }
 
+std::vector<const ServerIdentity*> WithBitmapRecords() {
+    std::vector<const ServerIdentity*> found;
+    for (const ServerIdentity* id : BuiltDeliverables())
+        if (id->bitmapRecords) found.push_back(id);
+    return found;
+}
+
 INSTANTIATE_TEST_SUITE_P(Deliverables, ServerTest, ::testing::ValuesIn(BuiltDeliverables()), DeliverableName);
+INSTANTIATE_TEST_SUITE_P(Deliverables, BitmapRecordsTest, ::testing::ValuesIn(WithBitmapRecords()), DeliverableName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ServerTest);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(BitmapRecordsTest);
 
 // IVideoGrabber as the registered VideoGrabber library declares it: 18
 // entries after IDispatch's, in slot order, with their DISPIDs and types.

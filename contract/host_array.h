@@ -15,7 +15,8 @@ class HostArray {
 public:
     // Throws ComError: E_POINTER for a null reference or no array at all,
     // DISP_E_BADINDEX for an array that is not one-dimensional,
-    // DISP_E_TYPEMISMATCH for elements that are not single bytes.
+    // DISP_E_TYPEMISMATCH for elements that are not single bytes,
+    // E_INVALIDARG for elements without storage behind them.
     explicit HostArray(SAFEARRAY** reference);
 
     // Element count of the one dimension (upper bound - lower bound + 1).
@@ -35,7 +36,6 @@ public:
         SAFEARRAY* array_;
     };
 
-    // Throws ComError: E_INVALIDARG when the array has no storage.
     Lock lock() const { return Lock(array_); }
 
 private:

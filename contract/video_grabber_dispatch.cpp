@@ -63,9 +63,12 @@ HRESULT PutProperty(IVideoGrabber* g, const VideoGrabberMember& m, VARIANT& valu
 // Grab's one argument: a byte array by reference, directly or inside a
 // VARIANT passed by reference, as script hosts pass it.
 SAFEARRAY** ByteArrayReference(VARIANT& arg) {
-    VARIANT* v = &arg;
-    if (V_VT(v) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(v)) v = V_VARIANTREF(v);
-    if (V_VT(v) == (VT_ARRAY | VT_UI1 | VT_BYREF)) return V_ARRAYREF(v);
+    if (V_VT(&arg) == (VT_ARRAY | VT_UI1 | VT_BYREF)) return V_ARRAYREF(&arg);
+    if (V_VT(&arg) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(&arg)) {
+        VARIANT* inner = V_VARIANTREF(&arg);
+        if (V_VT(inner) == (VT_ARRAY | VT_UI1 | VT_BYREF)) return V_ARRAYREF(inner);
+        if (V_VT(inner) == (VT_ARRAY | VT_UI1)) return &V_ARRAY(inner);  // the caller's variant holds it
+    }
     return nullptr;
 }
 

@@ -39,7 +39,8 @@ struct ControlHeader {
     // Exports that GetProcAddress shall not find; read when the simulator loads.
     char hidden[kMaxHidden][28];
     Script results[kMaxFunctions];  // by the simulator's function index
-    // No picture work per frame: every frame the same precomputed picture.
+    // For benchmarks: no picture work per frame (every frame the same
+    // precomputed picture) and no call log.
     uint32_t fast;
     uint32_t frames;  // frames taken so far
     uint32_t callCount;

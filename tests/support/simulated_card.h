@@ -51,7 +51,8 @@ protected:
 template <typename Control>
 class SimulatedCard : public CardControlBase {
 public:
-    explicit SimulatedCard(const wchar_t* library) : CardControlBase(library, sizeof(Control)) {}
+    // A healthy card with the settings' defaults.
+    explicit SimulatedCard(const wchar_t* library) : CardControlBase(library, sizeof(Control)) { Reset(); }
     auto& settings() { return static_cast<Control*>(view_)->card; }
     void Reset() {
         CardControlBase::Reset();

@@ -8,6 +8,10 @@ bash "$root/scripts/setup.sh"
 # One display and one Wine server for the whole run.
 xvfb-run -a bash -c '
     wineserver -p
+    # Start the background services of the prefix now, detached from our
+    # output: started by the first test instead, they would inherit the pipes
+    # of CTest and keep it waiting for ever.
+    wine cmd /c exit >/dev/null 2>&1 </dev/null
     status=0
     bash "$0/scripts/build.sh" && ctest --test-dir "$BUILD_DIR" --output-on-failure || status=$?
     wineserver -k

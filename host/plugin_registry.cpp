@@ -67,8 +67,10 @@ std::wstring FullPath(const std::wstring& file) {
     return n > 0 && n < MAX_PATH ? std::wstring(path, n) : file;
 }
 
+// Paths registered by LoadTypeLibEx may carry the long-path prefix \\?\.
 bool SamePath(const std::wstring& a, const std::wstring& b) {
-    return lstrcmpiW(FullPath(a).c_str(), FullPath(b).c_str()) == 0;
+    auto plain = [](const std::wstring& p) { return FullPath(p.rfind(L"\\\\?\\", 0) == 0 ? p.substr(4) : p); };
+    return lstrcmpiW(plain(a).c_str(), plain(b).c_str()) == 0;
 }
 
 // The file registered for the highest version of a type library:

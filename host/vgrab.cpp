@@ -244,8 +244,8 @@ public:
         if (done == total_ || Seconds(last_, now) < 1.0) return;
         last_ = now;
         shown_ = true;
-        std::fwprintf(stderr, L"%ls  %d of %d frames, %.1f frames per second%ls", console_ ? L"\r" : L"", done, total_,
-                      grabSeconds > 0 ? done / grabSeconds : 0.0, console_ ? L"" : L"\n");
+        std::fwprintf(stderr, L"%ls  %d of %d frames (Grab: %.1f frames per second)%ls", console_ ? L"\r" : L"", done,
+                      total_, grabSeconds > 0 ? done / grabSeconds : 0.0, console_ ? L"" : L"\n");
     }
 
 private:

@@ -98,14 +98,14 @@ ToolError Usage(const std::wstring& what) { return {kUsage, what}; }
 
 Options Parse(int argc, wchar_t** argv) {
     Options o;
+    if (argc < 2) throw Usage(L"no command given");
     int i = 1;
-    if (argc > 1)
-        for (const CommandSpec& c : kCommands)
-            if (c.name == std::wstring(argv[1])) {
-                o.spec = &c;
-                ++i;
-                break;
-            }
+    for (const CommandSpec& c : kCommands)
+        if (c.name == std::wstring(argv[1])) {
+            o.spec = &c;
+            ++i;
+            break;
+        }
     const Command command = o.spec->command;
     for (; i < argc; ++i) {
         const std::wstring a = argv[i];
@@ -136,7 +136,7 @@ Options Parse(int argc, wchar_t** argv) {
             else if (a == L"--frames") {
                 wchar_t* end = nullptr;
                 const long n = wcstol(value.c_str(), &end, 10);
-                if (*end || n < 1 || n > 1000000) throw Usage(L"--frames takes a number from 1 up, not " + value);
+                if (*end || n < 1 || n > 1000000) throw Usage(L"--frames takes a number from 1 to 1000000, not " + value);
                 o.frames = static_cast<int>(n);
             } else {
                 o.bmp = value == L"bmp" || value == L"both";
@@ -146,7 +146,8 @@ Options Parse(int argc, wchar_t** argv) {
         }
     }
     const size_t n = o.arguments.size();
-    if (n < o.spec->minArguments) throw Usage(std::wstring(o.spec->name) + L": " + (command == Command::Info || command == Command::Grab ? L"which ProgID?" : L"which file?"));
+    const bool takesProgIds = command == Command::Info || command == Command::Grab;
+    if (n < o.spec->minArguments) throw Usage(std::wstring(o.spec->name) + (takesProgIds ? L": which ProgID?" : L": which file?"));
     if (n > o.spec->maxArguments) throw Usage(std::wstring(o.spec->name) + L": too many arguments");
     if (!o.prefix.empty() && n > 1) throw Usage(L"--name applies to one ProgID only");
     return o;

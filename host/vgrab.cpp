@@ -59,14 +59,14 @@ const wchar_t kHelp[] =
 
 enum class Command { List, Info, Grab, RegisterTypeLib, UnregisterTypeLib, Help };
 
-struct CommandSpec {
+struct CommandEntry {
     const wchar_t* name;
     Command command;
     size_t minArguments;
     size_t maxArguments;
 };
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandEntry kCommands[] = {
     {L"list", Command::List, 0, 0},
     {L"info", Command::Info, 1, SIZE_MAX},
     {L"grab", Command::Grab, 1, SIZE_MAX},
@@ -75,14 +75,14 @@ constexpr CommandSpec kCommands[] = {
     {L"help", Command::Help, 0, 0},
 };
 
-const CommandSpec* Find(Command command) {
-    for (const CommandSpec& c : kCommands)
+const CommandEntry* Find(Command command) {
+    for (const CommandEntry& c : kCommands)
         if (c.command == command) return &c;
     return nullptr;
 }
 
 struct Options {
-    const CommandSpec* spec = Find(Command::Grab);
+    const CommandEntry* entry = Find(Command::Grab);
     std::vector<std::wstring> arguments;
     bool color = false;
     int frames = 3;
@@ -100,17 +100,17 @@ Options Parse(int argc, wchar_t** argv) {
     Options o;
     if (argc < 2) throw Usage(L"no command given");
     int i = 1;
-    for (const CommandSpec& c : kCommands)
+    for (const CommandEntry& c : kCommands)
         if (c.name == std::wstring(argv[1])) {
-            o.spec = &c;
+            o.entry = &c;
             ++i;
             break;
         }
-    const Command command = o.spec->command;
+    const Command command = o.entry->command;
     for (; i < argc; ++i) {
         const std::wstring a = argv[i];
         if (a == L"-h" || a == L"--help") {
-            o.spec = Find(Command::Help);
+            o.entry = Find(Command::Help);
             return o;
         }
         if (a.empty() || a[0] != L'-') {
@@ -123,7 +123,7 @@ Options Parse(int argc, wchar_t** argv) {
         if (!grabOption && !sessionOption && !listOption) throw Usage(L"unknown option " + a);
         if ((grabOption && command != Command::Grab) || (listOption && command != Command::List) ||
             (sessionOption && command != Command::Grab && command != Command::Info))
-            throw Usage(L"option " + a + L" does not apply to " + o.spec->name);
+            throw Usage(L"option " + a + L" does not apply to " + o.entry->name);
         if (a == L"--all") o.all = true;
         else if (a == L"--color") o.color = true;
         else if (a == L"--dismiss-boxes") o.dismissBoxes = true;
@@ -147,8 +147,8 @@ Options Parse(int argc, wchar_t** argv) {
     }
     const size_t n = o.arguments.size();
     const bool takesProgIds = command == Command::Info || command == Command::Grab;
-    if (n < o.spec->minArguments) throw Usage(std::wstring(o.spec->name) + (takesProgIds ? L": which ProgID?" : L": which file?"));
-    if (n > o.spec->maxArguments) throw Usage(std::wstring(o.spec->name) + L": too many arguments");
+    if (n < o.entry->minArguments) throw Usage(std::wstring(o.entry->name) + (takesProgIds ? L": which ProgID?" : L": which file?"));
+    if (n > o.entry->maxArguments) throw Usage(std::wstring(o.entry->name) + L": too many arguments");
     if (!o.prefix.empty() && n > 1) throw Usage(L"--name applies to one ProgID only");
     return o;
 }
@@ -298,7 +298,7 @@ void Grab(const std::wstring& progId, const Options& o) {
 }
 
 int Run(const Options& o) {
-    switch (o.spec->command) {
+    switch (o.entry->command) {
     case Command::List:
         return List(o.all);
     case Command::RegisterTypeLib:
@@ -314,7 +314,7 @@ int Run(const Options& o) {
     int status = kOk;
     for (const std::wstring& progId : o.arguments) {
         try {
-            if (o.spec->command == Command::Info) Info(progId, o);
+            if (o.entry->command == Command::Info) Info(progId, o);
             else Grab(progId, o);
         } catch (const ToolError& e) {
             std::fwprintf(stderr, L"vgrab: %ls\n", e.message.c_str());
@@ -335,7 +335,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fwprintf(stderr, L"vgrab: %ls\nTry 'vgrab --help'.\n", e.message.c_str());
         return e.status;
     }
-    if (options.spec->command == Command::Help) {
+    if (options.entry->command == Command::Help) {
         std::fputws(kHelp, stdout);
         return kOk;
     }

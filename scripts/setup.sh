@@ -58,5 +58,7 @@ fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "creating the Wine prefix $WINEPREFIX (takes a minute)"
     mkdir -p "$WINEPREFIX"
-    xvfb-run -a sh -c 'wineboot -i && wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f && wineserver -w' >/dev/null 2>&1
+    # A program that crashes ends at once instead of waiting in Wine's crash dialog.
+    xvfb-run -a sh -c 'wineboot -i && wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /d N /f &&
+        wine reg add "HKCU\\Software\\Wine\\WineDbg" /v ShowCrashDialog /t REG_DWORD /d 0 /f && wineserver -w' >/dev/null 2>&1
 fi

@@ -13,6 +13,6 @@ xvfb-run -a bash -c '
     # of CTest and keep it waiting for ever.
     wine cmd /c exit >/dev/null 2>&1 </dev/null
     status=0
-    bash "$0/scripts/build.sh" && ctest --test-dir "$BUILD_DIR" --output-on-failure || status=$?
+    bash "$0/scripts/build.sh" && ctest --test-dir "$BUILD_DIR" --output-on-failure --timeout 900 || status=$?
     wineserver -k
     exit $status' "$root"

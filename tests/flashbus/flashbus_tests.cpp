@@ -30,20 +30,6 @@ using ::testing::IsEmpty;
 
 namespace {
 
-// A write past the end of the array faults against its no-access page inside
-// the card library. End the run at once, naming the fault, instead of leaving
-// the process to Wine's crash dialog: the test running is the last one listed.
-LONG WINAPI EndRunOnFault(EXCEPTION_POINTERS* e) {
-    const EXCEPTION_RECORD& r = *e->ExceptionRecord;
-    std::fprintf(stderr, "\nunhandled exception 0x%08lX at %p (access to %p)\n", r.ExceptionCode, r.ExceptionAddress,
-                 r.NumberParameters > 1 ? reinterpret_cast<void*>(r.ExceptionInformation[1]) : nullptr);
-    std::fflush(stderr);
-    std::fflush(stdout);
-    TerminateProcess(GetCurrentProcess(), 3);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-const LPTOP_LEVEL_EXCEPTION_FILTER kPreviousFilter = SetUnhandledExceptionFilter(EndRunOnFault);
-
 constexpr UINT kOk = 0;
 constexpr int64_t kGreyFlags = -32766;    // 0x8002
 constexpr int64_t kColourFlags = -32768;  // 0x8000

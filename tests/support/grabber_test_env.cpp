@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace testing_support {
@@ -68,7 +69,21 @@ void PrintTo(const SeenMessageBox& b, std::ostream* os) {
     testing_support::PrintTo(testing_support::Box{b.title, b.text, b.buttonValue}, os);
 }
 
+// A write past the end of an array faults against its no-access page. End
+// the run at once, naming the fault, instead of leaving the process to
+// Wine's crash handling: the test that was running is the last one listed.
+static LONG WINAPI EndRunOnFault(EXCEPTION_POINTERS* e) {
+    const EXCEPTION_RECORD& r = *e->ExceptionRecord;
+    std::fprintf(stderr, "\nunhandled exception 0x%08lX at %p (access to %p)\n", r.ExceptionCode, r.ExceptionAddress,
+                 r.NumberParameters > 1 ? reinterpret_cast<void*>(r.ExceptionInformation[1]) : nullptr);
+    std::fflush(stderr);
+    std::fflush(stdout);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 int main(int argc, char** argv) {
+    SetUnhandledExceptionFilter(EndRunOnFault);
     testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];

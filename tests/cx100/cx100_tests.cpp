@@ -1,15 +1,13 @@
 // clsCX100 through COM, against the simulated wcx32.dll: every path of Init,
 // Grab and ShutDown checked against the card's call log, each message box
 // read as the user would see it, and the bytes of the frame.
-#include "grabber_test_env.h"
-#include "guarded_array.h"
+#include "grabber_fixture.h"
 #include "test_picture.h"
 #include "wcx32_control.h"
 
 #include <gmock/gmock.h>
 
 using namespace testing_support;
-using card_sim::wcx32::Control;
 namespace wcx = card_sim::wcx32;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -18,37 +16,14 @@ namespace {
 
 constexpr UINT kOk = 0;
 
-class Cx100Test : public ::testing::Test {
-protected:
-    void SetUp() override {
-        card().Reset();
-        grabber = New();
-        ASSERT_TRUE(grabber) << "TRVGPlugCX100.clsCX100 is not registered";
-    }
-    static SimulatedCard<Control>& card() { return Card<Control>(L"wcx32", "wcx32"); }
-    static ComPtr<IVideoGrabber> New() { return CreateByProgId(L"TRVGPlugCX100.clsCX100"); }
-
-    bool Init(IVideoGrabber* g = nullptr) {
-        VARIANT_BOOL ok = 123;
-        EXPECT_EQ(S_OK, (g ? g : grabber.get())->Init(&ok));
-        EXPECT_TRUE(ok == VARIANT_TRUE || ok == VARIANT_FALSE);
-        return ok == VARIANT_TRUE;
-    }
-    bool Grab(GuardedArray& a) {
-        VARIANT_BOOL ok = 123;
-        EXPECT_EQ(S_OK, grabber->Grab(a.ref(), &ok));
-        return ok == VARIANT_TRUE;
-    }
-    LONG Get(HRESULT (STDMETHODCALLTYPE IVideoGrabber::*getter)(LONG*)) {
-        LONG v = -99;
-        EXPECT_EQ(S_OK, (grabber.get()->*getter)(&v));
-        return v;
-    }
-    LONG BufferSize() { return Get(&IVideoGrabber::get_BufferSize); }
-
-    MessageBoxWatch boxes;
-    ComPtr<IVideoGrabber> grabber;
+struct Cx100 {
+    using Control = card_sim::wcx32::Control;
+    static constexpr const wchar_t* kLibrary = L"wcx32";
+    static constexpr const char* kName = "wcx32";
+    static constexpr const wchar_t* kProgId = L"TRVGPlugCX100.clsCX100";
 };
+
+class Cx100Test : public GrabberTest<Cx100> {};
 
 TEST_F(Cx100Test, InitOpensAndConfiguresTheCardInOrder) {
     ASSERT_TRUE(Init());
@@ -141,18 +116,8 @@ TEST_F(Cx100Test, GrabWritesABottomUpGreyDib) {
     ASSERT_TRUE(Grab(a));
     EXPECT_THAT(boxes.seen(), IsEmpty());
 
-    const auto* h = reinterpret_cast<const BITMAPINFOHEADER*>(a.data());
-    EXPECT_EQ(40u, h->biSize);
-    EXPECT_EQ(512, h->biWidth);
-    EXPECT_EQ(486, h->biHeight);
-    EXPECT_EQ(1, h->biPlanes);
-    EXPECT_EQ(8, h->biBitCount);
-    EXPECT_EQ(0u, h->biCompression | h->biSizeImage | h->biClrUsed | h->biClrImportant);
-    EXPECT_EQ(0, h->biXPelsPerMeter | h->biYPelsPerMeter);
-    for (int i = 0; i < 256; ++i) {
-        const BYTE* entry = a.data() + 40 + 4 * i;
-        ASSERT_TRUE(entry[0] == i && entry[1] == i && entry[2] == i && entry[3] == 0) << "palette entry " << i;
-    }
+    ExpectDibHeader(a.data(), 512, 486, false);
+    EXPECT_EQ(0u, reinterpret_cast<const BITMAPINFOHEADER*>(a.data())->biSizeImage);
     // Buffer row k holds picture row 485 - k.
     const uint32_t frame = card().frames() - 1;
     for (int k = 0; k < 486; ++k)

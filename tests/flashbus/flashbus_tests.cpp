@@ -3,8 +3,7 @@
 // box read as the user would see it, and the packed DIB the library writes
 // into an array whose last byte abuts a no-access page.
 #include "fbus32_control.h"
-#include "grabber_test_env.h"
-#include "guarded_array.h"
+#include "grabber_fixture.h"
 #include "test_picture.h"
 
 #include <gmock/gmock.h>
@@ -22,7 +21,6 @@ void PrintTo(const LoggedCall& c, std::ostream* os) {
 }  // namespace testing_support
 
 using namespace testing_support;
-using card_sim::fbus32::Control;
 namespace fb = card_sim::fbus32;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -43,7 +41,6 @@ const std::vector<std::string> kInitCalls = {"FB_Init", "FB_GetMiscParm", "FB_Se
                                              "FB_VideoOffscreen"};
 
 // XSize, YSize, DIBxSize, BufferSize.
-using Geometry = std::array<LONG, 4>;
 
 // Checks the whole packed DIB: header, grey palette where there is one, and
 // every pixel of the test picture's `frame` in its bottom-up row.
@@ -75,43 +72,16 @@ void ExpectPackedDib(const GuardedArray& a, LONG width, LONG height, bool colour
     EXPECT_TRUE(a.fenceIntact());
 }
 
-class FlashBusTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        card().Reset();
-        grabber = New();
-        ASSERT_TRUE(grabber) << "TRVGPlugFlashBusMV.clsFlashBusMV is not registered";
-    }
-    static SimulatedCard<Control>& card() { return Card<Control>(L"fbus32", "fbus32"); }
-    static ComPtr<IVideoGrabber> New() { return CreateByProgId(L"TRVGPlugFlashBusMV.clsFlashBusMV"); }
+struct FlashBus {
+    using Control = card_sim::fbus32::Control;
+    static constexpr const wchar_t* kLibrary = L"fbus32";
+    static constexpr const char* kName = "fbus32";
+    static constexpr const wchar_t* kProgId = L"TRVGPlugFlashBusMV.clsFlashBusMV";
+};
 
-    bool Init() {
-        VARIANT_BOOL ok = 123;
-        EXPECT_EQ(S_OK, grabber->Init(&ok));
-        EXPECT_TRUE(ok == VARIANT_TRUE || ok == VARIANT_FALSE);
-        return ok == VARIANT_TRUE;
-    }
-    bool Grab(GuardedArray& a) {
-        VARIANT_BOOL ok = 123;
-        EXPECT_EQ(S_OK, grabber->Grab(a.ref(), &ok));
-        EXPECT_TRUE(ok == VARIANT_TRUE || ok == VARIANT_FALSE);
-        return ok == VARIANT_TRUE;
-    }
-    LONG Get(HRESULT (STDMETHODCALLTYPE IVideoGrabber::*getter)(LONG*)) {
-        LONG v = -99;
-        EXPECT_EQ(S_OK, (grabber.get()->*getter)(&v));
-        return v;
-    }
-    VARIANT_BOOL Get(HRESULT (STDMETHODCALLTYPE IVideoGrabber::*getter)(VARIANT_BOOL*)) {
-        VARIANT_BOOL v = 123;
-        EXPECT_EQ(S_OK, (grabber.get()->*getter)(&v));
-        return v;
-    }
-    LONG BufferSize() { return Get(&IVideoGrabber::get_BufferSize); }
-    Geometry geometry() {
-        return {Get(&IVideoGrabber::get_XSize), Get(&IVideoGrabber::get_YSize), Get(&IVideoGrabber::get_DIBxSize),
-                BufferSize()};
-    }
+class FlashBusTest : public GrabberTest<FlashBus> {
+protected:
+
     void PutColor(VARIANT_BOOL value) { EXPECT_EQ(S_OK, grabber->put_Color(value)); }
     void SetVideoSize(int16_t width, int16_t height) {
         card().settings().width = width;
@@ -144,9 +114,6 @@ protected:
                 {"FB_VideoGrab", {2, 0, 0, 0}},
                 {"FB_ScreenToDIB", {0, 0, width, height, flags, static_cast<int64_t>(reinterpret_cast<intptr_t>(a.data()))}}};
     }
-
-    MessageBoxWatch boxes;
-    ComPtr<IVideoGrabber> grabber;
 };
 
 TEST_F(FlashBusTest, InitAppliesTheStoredConfigurationAndSizesAGreyFrame) {

@@ -89,9 +89,9 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         if (a == "--no-cards") testing_support::g_cards = false;
         else if (a.rfind("--hide=", 0) == 0) {
-            const std::string spec = a.substr(7);
-            const size_t colon = spec.find(':');
-            if (colon != std::string::npos) testing_support::g_hidden.emplace_back(spec.substr(0, colon), spec.substr(colon + 1));
+            const std::string hidden = a.substr(7);
+            const size_t colon = hidden.find(':');
+            if (colon != std::string::npos) testing_support::g_hidden.emplace_back(hidden.substr(0, colon), hidden.substr(colon + 1));
         }
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

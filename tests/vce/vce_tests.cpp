@@ -2,8 +2,7 @@
 // sequence and its arguments from the call log, every failure with its
 // message box and the ShutDown that follows it, status narrowing inside and
 // outside Init's guard, and the bytes of the grey frame in the host's array.
-#include "grabber_test_env.h"
-#include "guarded_array.h"
+#include "grabber_fixture.h"
 #include "test_picture.h"
 #include "vce_tools_control.h"
 
@@ -15,7 +14,6 @@
 #include <optional>
 
 using namespace testing_support;
-using card_sim::vce_tools::Control;
 namespace vt = card_sim::vce_tools;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -53,63 +51,28 @@ BYTE ExpectedGrey(uint32_t frame, int x, int y) {
 }
 
 // The geometry the object reports.
-struct Geometry {
-    LONG xSize, ySize, dibxSize, bufferSize;
-    bool operator==(const Geometry& o) const {
-        return xSize == o.xSize && ySize == o.ySize && dibxSize == o.dibxSize && bufferSize == o.bufferSize;
-    }
-};
-void PrintTo(const Geometry& g, std::ostream* os) {
-    *os << g.xSize << " x " << g.ySize << ", DIBxSize " << g.dibxSize << ", BufferSize " << g.bufferSize;
-}
 constexpr Geometry kDefaultGeometry{640, 480, 640, 308264};
 
-class VceTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        card().Reset();
-        grabber = New();
-        ASSERT_TRUE(grabber) << "TRVGPlugVCE.clsVCE is not registered";
-    }
-    static SimulatedCard<Control>& card() { return Card<Control>(L"vce_tools", "vce_tools"); }
-    static vt::Settings& settings() { return card().settings(); }
-    static ComPtr<IVideoGrabber> New() { return CreateByProgId(L"TRVGPlugVCE.clsVCE"); }
+struct Vce {
+    using Control = card_sim::vce_tools::Control;
+    static constexpr const wchar_t* kLibrary = L"vce_tools";
+    static constexpr const char* kName = "vce_tools";
+    static constexpr const wchar_t* kProgId = L"TRVGPlugVCE.clsVCE";
+};
 
-    bool Init() {
-        VARIANT_BOOL ok = 123;
-        EXPECT_EQ(S_OK, grabber->Init(&ok));
-        EXPECT_TRUE(ok == VARIANT_TRUE || ok == VARIANT_FALSE);
-        return ok == VARIANT_TRUE;
-    }
+class VceTest : public GrabberTest<Vce> {
+protected:
     // A successful Init, its warm-up grab included, then a clean log.
     void InitAndClearLog() {
         ASSERT_TRUE(Init());
         ASSERT_THAT(boxes.seen(), IsEmpty());
         card().ClearLog();
     }
-    bool Grab(GuardedArray& a) {
-        VARIANT_BOOL ok = 123;
-        EXPECT_EQ(S_OK, grabber->Grab(a.ref(), &ok));
-        return ok == VARIANT_TRUE;
-    }
-    LONG Get(HRESULT (STDMETHODCALLTYPE IVideoGrabber::*getter)(LONG*)) {
-        LONG v = -99;
-        EXPECT_EQ(S_OK, (grabber.get()->*getter)(&v));
-        return v;
-    }
-    LONG BufferSize() { return Get(&IVideoGrabber::get_BufferSize); }
-    Geometry geometry() {
-        return {Get(&IVideoGrabber::get_XSize), Get(&IVideoGrabber::get_YSize), Get(&IVideoGrabber::get_DIBxSize),
-                BufferSize()};
-    }
     static void AdjustOutput(int16_t width, int16_t height) {
         settings().adjustOutput = 1;
         settings().adjustedWidth = width;
         settings().adjustedHeight = height;
     }
-
-    MessageBoxWatch boxes;
-    ComPtr<IVideoGrabber> grabber;
 };
 
 TEST_F(VceTest, ANewObjectReports640x480GreyWithoutTouchingTheCard) {

@@ -2,8 +2,7 @@
 // Init settles on, every toolkit status and what each failure closes, the
 // snap and readout of Grab checked against the call log, and every byte of
 // the frames, written into arrays that end at a no-access page.
-#include "grabber_test_env.h"
-#include "guarded_array.h"
+#include "grabber_fixture.h"
 #include "test_picture.h"
 #include "vpx32_control.h"
 
@@ -14,7 +13,6 @@
 #include <cstring>
 
 using namespace testing_support;
-using card_sim::vpx32::Control;
 namespace vp = card_sim::vpx32;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -28,15 +26,6 @@ constexpr const wchar_t* kTitle = L"Error - VideoPort Pro";
 Box PlainBox(const wchar_t* text) { return {kTitle, text, kOk}; }
 Box StatusBox(const wchar_t* text) { return {kTitle, text, kExclamation}; }
 
-struct Geometry {
-    LONG xSize, ySize, dibxSize, bufferSize;
-    bool operator==(const Geometry& o) const {
-        return xSize == o.xSize && ySize == o.ySize && dibxSize == o.dibxSize && bufferSize == o.bufferSize;
-    }
-};
-void PrintTo(const Geometry& g, std::ostream* os) {
-    *os << g.xSize << " x " << g.ySize << ", DIBxSize " << g.dibxSize << ", BufferSize " << g.bufferSize;
-}
 
 // The default card: automatic window 640 x 480, trimmed to 476 lines.
 constexpr Geometry kDefaultGrey{640, 476, 640, 305704};
@@ -46,45 +35,23 @@ std::array<int32_t, 8> Fields(const vp::SnapWindow& w) {
     return {w.hStart, w.hSpan, w.outWidth, w.vStart, w.vSpan, w.outHeight, w.snapOption, w.mono};
 }
 
-class VideoPortTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        card().Reset();
-        grabber = CreateByProgId(L"TRVGPlugVideoPortPro.clsVideoPortPro");
-        ASSERT_TRUE(grabber) << "TRVGPlugVideoPortPro.clsVideoPortPro is not registered";
-    }
-    static SimulatedCard<Control>& card() { return Card<Control>(L"vpx32", "vpx32"); }
+struct VideoPort {
+    using Control = card_sim::vpx32::Control;
+    static constexpr const wchar_t* kLibrary = L"vpx32";
+    static constexpr const char* kName = "vpx32";
+    static constexpr const wchar_t* kProgId = L"TRVGPlugVideoPortPro.clsVideoPortPro";
+};
 
-    bool Init() {
-        VARIANT_BOOL ok = 123;
-        EXPECT_EQ(S_OK, grabber->Init(&ok));
-        EXPECT_TRUE(ok == VARIANT_TRUE || ok == VARIANT_FALSE);
-        return ok == VARIANT_TRUE;
-    }
-    bool Grab(GuardedArray& a) {
-        VARIANT_BOOL ok = 123;
-        EXPECT_EQ(S_OK, grabber->Grab(a.ref(), &ok));
-        return ok == VARIANT_TRUE;
-    }
+class VideoPortTest : public GrabberTest<VideoPort> {
+protected:
+
     void SetColor(VARIANT_BOOL colour) { EXPECT_EQ(S_OK, grabber->put_Color(colour)); }
     VARIANT_BOOL Color() {
         VARIANT_BOOL b = 123;
         EXPECT_EQ(S_OK, grabber->get_Color(&b));
         return b;
     }
-    LONG Get(HRESULT (STDMETHODCALLTYPE IVideoGrabber::*getter)(LONG*)) {
-        LONG v = -99;
-        EXPECT_EQ(S_OK, (grabber.get()->*getter)(&v));
-        return v;
-    }
-    Geometry geometry() {
-        return {Get(&IVideoGrabber::get_XSize), Get(&IVideoGrabber::get_YSize), Get(&IVideoGrabber::get_DIBxSize),
-                Get(&IVideoGrabber::get_BufferSize)};
-    }
     void SetAutoWindow(vp::Window w) { card().settings().autoWindow = w; }
-
-    MessageBoxWatch boxes;
-    ComPtr<IVideoGrabber> grabber;
 };
 
 // The header (and for grey the palette) of a frame of geometry `g`.

@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 using namespace testing_support;
 using conformance::Deliverable;
@@ -427,8 +428,12 @@ TEST_P(Conformance, BadCardGeometryNeverBecomesTheHostsGeometry) {
 // outside the array, BufferSize the packed DIB of the reported frame
 // whenever Init succeeded, and no Grab on an object that is not initialised.
 TEST_P(Conformance, RandomHostSessions) {
-    const char* fixed = std::getenv("CONFORMANCE_SEED");
-    const unsigned seed = fixed ? static_cast<unsigned>(std::strtoul(fixed, nullptr, 10)) : static_cast<unsigned>(std::time(nullptr));
+    // The same walk on every run, so that a failure can be repeated; set
+    // CONFORMANCE_SEED to walk elsewhere (CONFORMANCE_SEED=time: a new one each run).
+    const char* chosen = std::getenv("CONFORMANCE_SEED");
+    unsigned seed = 20261211;
+    if (chosen && std::string(chosen) == "time") seed = static_cast<unsigned>(std::time(nullptr));
+    else if (chosen) seed = static_cast<unsigned>(std::strtoul(chosen, nullptr, 10));
     SCOPED_TRACE(::testing::Message() << "seed " << seed << " (set CONFORMANCE_SEED to repeat)");
     std::mt19937 rng(seed);
     auto roll = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };

@@ -81,7 +81,6 @@ struct FlashBus {
 
 class FlashBusTest : public GrabberTest<FlashBus> {
 protected:
-
     void PutColor(VARIANT_BOOL value) { EXPECT_EQ(S_OK, grabber->put_Color(value)); }
     void SetVideoSize(int16_t width, int16_t height) {
         card().settings().width = width;

@@ -44,7 +44,6 @@ struct VideoPort {
 
 class VideoPortTest : public GrabberTest<VideoPort> {
 protected:
-
     void SetColor(VARIANT_BOOL colour) { EXPECT_EQ(S_OK, grabber->put_Color(colour)); }
     VARIANT_BOOL Color() {
         VARIANT_BOOL b = 123;
